@@ -1,0 +1,6 @@
+// PLACEHOLDER: replaced by the real implementation of this area.
+#include "emu/core.h"
+
+namespace emu {
+void ResetSystem() {}
+}  // namespace emu
