@@ -13,6 +13,10 @@ void ShowNotice(const std::string& text, const std::string& caption);
 void ShowCheckStartup(const std::string& text);
 int32_t FreeDiskKB(uint8_t drive);
 
+// A program path for a command line: quoted when it holds a blank (else Windows may start
+// "C:\Program" instead), unchanged otherwise.
+std::string ProgramForCommandLine(const std::string& path);
+
 // The program entry: lower-cases the own path and, unless it contains "\keldel", runs the
 // setup once with the first argument.
 void LauncherEntry();
