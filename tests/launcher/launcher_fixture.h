@@ -1,0 +1,44 @@
+// A machine with a CD-ROM drive D: and the launcher on it, with every process-wide value of
+// the program back at its start value.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "launcher/setup.h"
+#include "platform/win32.h"
+#include "tests/support/machine.h"
+#include "winsys/errors.h"
+#include "winsys/files.h"
+
+class LauncherTest : public testsupport::MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    SourceDir.clear();
+    LogDir.clear();
+    LogLines.reset();
+    SavedErrorMode = 0;
+    CopyError = 0;
+    emu::DriveSpec cd;
+    cd.type = DRIVE_CDROM;
+    cd.freeBytes = 0;
+    cd.readOnly = true;
+    emu::AddDrive('D', cd);
+    SetLauncher("D:\\Setup.exe", "");
+  }
+
+  void SetLauncher(const std::string& path, const std::string& argument) {
+    emu::SetModulePath(path);
+    emu::SetCommandLine("\"" + path + "\"" + (argument.empty() ? "" : " " + argument));
+  }
+
+  // The system's own text for an error code, as a Windows-error box shows it.
+  static std::string SystemText(DWORD code) {
+    char buffer[256] = {};
+    FormatMessageA(0x10FF, nullptr, code, 0, buffer, sizeof buffer, nullptr);
+    return buffer;
+  }
+
+  static std::string EngineBytes() { return testsupport::kEngineBytes; }
+};
