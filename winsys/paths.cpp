@@ -32,9 +32,8 @@ std::string AddBackslash(const std::string& path) {
 
 std::string GetShortPath(const std::string& path) {
   ClearLastError();
-  const std::string shortPath = QueryPathText([&path](LPSTR buffer, DWORD size) {
-    return GetShortPathNameA(path.c_str(), buffer, size);
-  });
+  const std::string shortPath = QueryPathText(
+      [&path](LPSTR buffer, DWORD size) { return GetShortPathNameA(path.c_str(), buffer, size); });
   return shortPath.empty() ? path : shortPath;
 }
 
