@@ -9,9 +9,6 @@
 [[gnu::noinline]] Exception::Exception(std::string message)
     : message_(std::move(message)), address_(__builtin_return_address(0)) {}
 
-EInOutError::EInOutError(std::string message, int errorCode)
-    : Exception(std::move(message)), errorCode_(errorCode) {}
-
 std::string FormatText(const char* format, ...) {
   va_list args;
   va_start(args, format);

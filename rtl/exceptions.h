@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 class Exception {
  public:
@@ -18,10 +19,13 @@ class Exception {
   const void* address_;
 };
 
+// The constructors of subclasses are always inlined, so that the address Exception records is
+// in the code that raised, not in a constructor shared by every raiser.
 #define RTL_EXCEPTION_CLASS(Name, Base)                           \
   class Name : public Base {                                      \
    public:                                                        \
-    using Base::Base;                                             \
+    [[gnu::always_inline]] explicit Name(std::string message)     \
+        : Base(std::move(message)) {}                             \
     const char* ClassName() const override { return #Name; }     \
   }
 
@@ -35,7 +39,8 @@ RTL_EXCEPTION_CLASS(EWriteError, EStreamError);    // "Stream write error"
 // Input/output error carrying the system error code that caused it.
 class EInOutError : public Exception {
  public:
-  EInOutError(std::string message, int errorCode);
+  [[gnu::always_inline]] EInOutError(std::string message, int errorCode)
+      : Exception(std::move(message)), errorCode_(errorCode) {}
   const char* ClassName() const override { return "EInOutError"; }
   int ErrorCode() const { return errorCode_; }
 
