@@ -44,7 +44,7 @@ Expanded ExpandSzdd(const Bytes& file, size_t readChunk, size_t writeChunkLimit,
     size_t n = file.size() - at;
     if (n > cap) n = cap;
     if (n > readChunk) n = readChunk;
-    std::memcpy(buf, file.data() + at, n);
+    if (n) std::memcpy(buf, file.data() + at, n);
     at += n;
     return ptrdiff_t(n);
   };
