@@ -31,8 +31,9 @@ void SetMediumPresent(char letter, bool present);
 
 struct EntrySpec {
   DWORD attributes = 0;
-  std::optional<FILETIME> lastWrite;  // UTC; default: the clock
-  std::string shortName;              // empty: generated when the name is not 8.3
+  // Default initialisers also keep designated initialisers ({.attributes = ...}) quiet.
+  std::optional<FILETIME> lastWrite{};  // UTC; default: the clock
+  std::string shortName{};              // empty: generated when the name is not 8.3
 };
 // Both make missing parent folders; an existing entry of that name is replaced. They do not
 // consume free space: only writes through the API do.
