@@ -166,10 +166,9 @@ TEST_F(Errors, MessageBoxFailureIsReportedOnce) {
 
 TEST_F(Errors, MessageBoxArgumentsPassUnchanged) {
   emu::ScriptMessageBoxAnswer(IDCANCEL);
-  const HWND owner = reinterpret_cast<HWND>(0x1234);
-  EXPECT_EQ(SafeMessageBox(owner, "Body", "Caption", MB_OKCANCEL | MB_ICONSTOP), IDCANCEL);
+  EXPECT_EQ(SafeMessageBox(nullptr, "Body", "Caption", MB_OKCANCEL | MB_ICONSTOP), IDCANCEL);
   ASSERT_EQ(emu::MessageBoxes().size(), 1u);
-  EXPECT_EQ(emu::MessageBoxes()[0].owner, owner);
+  EXPECT_EQ(emu::MessageBoxes()[0].owner, nullptr);
   EXPECT_EQ(emu::MessageBoxes()[0].text, "Body");
   EXPECT_EQ(emu::MessageBoxes()[0].caption, "Caption");
   EXPECT_EQ(emu::MessageBoxes()[0].style, MB_OKCANCEL | MB_ICONSTOP);
@@ -203,7 +202,7 @@ TEST_F(Errors, VersionQueryFailure) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "row " << i);
     emu::Reset();
-    emu::FailVersionQuery(rows[i].error);
+    emu::FailCall("GetVersionExA", 1, rows[i].error);
     OSVERSIONINFOA info;
     std::memset(&info, 0xA5, sizeof info);
 

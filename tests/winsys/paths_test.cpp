@@ -105,17 +105,19 @@ TEST_F(Paths, ShortPath) {
 }
 
 TEST_F(Paths, ShortPathLongerThanTheFirstBuffer) {
-  // 40 levels of "Folder Level NN": the short form alone is 9 bytes a level, over 255.
+  // Short names longer than the long ones: a short form over 255 bytes from a long path that
+  // stays well inside MAX_PATH.
   std::string longPath = "C:";
-  for (int level = 10; level < 50; ++level) longPath += "\\Folder Level " + std::to_string(level);
-  emu::AddFolder(longPath);
   std::string expected = "C:";
-  std::string walked = "C:";
-  for (int level = 10; level < 50; ++level) {
-    walked += "\\Folder Level " + std::to_string(level);
-    expected += "\\" + emu::ShortName(walked);
+  for (int level = 10; level < 32; ++level) {
+    longPath += "\\a b";
+    emu::EntrySpec spec;
+    spec.shortName = "LEVEL~" + std::to_string(level) + ".DIR";
+    emu::AddFolder(longPath, spec);
+    expected += "\\" + spec.shortName;
   }
   ASSERT_GT(expected.size(), 255u);
+  ASSERT_LT(longPath.size(), 255u);
 
   EXPECT_EQ(GetShortPath(longPath), expected);
 
