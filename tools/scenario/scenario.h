@@ -37,7 +37,7 @@ struct Entry {
 struct Drive {
   char letter = 'C';
   UINT type = DRIVE_FIXED;
-  uint64_t freeBytes = 0;
+  uint64_t freeBytes = 40ull << 30;  // plenty
   bool mediumPresent = true;
   bool readOnly = false;
 };

@@ -147,7 +147,7 @@ Transcript RunOnEmulation(const Scenario& s) {
   t.name = s.name;
   t.exit = std::to_string(exitCode);
   for (const emu::MessageBoxCall& box : emu::MessageBoxes()) {
-    t.notices.push_back({box.caption, box.text});
+    t.notices.push_back({box.caption, box.text, box.result != 0});
   }
   for (const emu::WinExecCall& call : emu::Launches()) {
     t.starts.push_back({call.commandLine, call.currentDir, call.show});
@@ -221,7 +221,9 @@ std::string FormatText(const Transcript& t) {
   std::ostringstream out;
   out << "scenario " << t.name << "\n";
   for (const Notice& n : t.notices) {
-    const char* kind = n.caption == "Application Error" ? "error-box" : "notice";
+    const char* kind = !n.shown                         ? "notice-not-shown"
+                       : n.caption == "Application Error" ? "error-box"
+                                                          : "notice";
     out << kind << " \"" << n.caption << "\" " << NoticeText(n.text) << "\n";
   }
   for (const Start& st : t.starts) {
@@ -259,7 +261,8 @@ std::string FormatJson(const Transcript& t) {
   for (const Notice& n : t.notices) {
     j["notices"].push_back({{"caption", NoticeText(n.caption)},
                             {"text", NoticeText(n.text)},
-                            {"errorBox", n.caption == "Application Error"}});
+                            {"errorBox", n.caption == "Application Error"},
+                            {"shown", n.shown}});
   }
   j["starts"] = json::array();
   for (const Start& st : t.starts) {

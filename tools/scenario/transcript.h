@@ -13,6 +13,7 @@ namespace scenario {
 struct Notice {
   std::string caption;
   std::string text;
+  bool shown = true;  // false: MessageBoxA failed, the user saw nothing
 };
 
 struct Start {
