@@ -6,7 +6,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 work=$(mktemp -d)
 # Stop this prefix's wineserver before removing the prefix it writes into.
-trap 'WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null; /usr/lib/wine/wineserver -w 2>/dev/null || true; rm -rf "$work"' EXIT
+cleanup() {
+  if [ -d "$work/prefix" ]; then
+    WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 mkdir -p "$work/in" "$work/out"
 
 x86_64-w64-mingw32-gcc -O2 -Wall -o "$work/lzexpand.exe" "$here/lzexpand_main.c" -llz32
