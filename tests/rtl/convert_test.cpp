@@ -5,6 +5,7 @@
 
 #include "rtl/exceptions.h"
 #include "rtl/sysutils.h"
+#include "tests/rtl/raised.h"
 
 namespace {
 
@@ -48,13 +49,8 @@ TEST(StrToInt, ConvertsNumbersInRangeAndRejectsTheRest) {
       EXPECT_EQ(StrToInt(c.text), c.value);
       continue;
     }
-    try {
-      StrToInt(c.text);
-      ADD_FAILURE() << "no exception";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(e.Message(), "'" + c.text + "' is not a valid integer value");
-      EXPECT_STREQ(e.ClassName(), "EConvertError");
-    }
+    EXPECT_EQ(Raised([&] { StrToInt(c.text); }),
+              "EConvertError: '" + c.text + "' is not a valid integer value");
   }
 }
 

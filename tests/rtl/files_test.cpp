@@ -9,6 +9,7 @@
 
 #include "rtl/exceptions.h"
 #include "rtl/sysutils.h"
+#include "tests/rtl/raised.h"
 #include "tests/support/machine.h"
 
 namespace {
@@ -201,14 +202,17 @@ TEST_F(FilesTest, ChDirRaisesEInOutErrorByCode) {
   for (const ChDirCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << row++);
     emu::FailCall("SetCurrentDirectoryA", 1, c.code);
-    try {
-      ChDir("C:\\Temp");
-      ADD_FAILURE() << "no exception";
-    } catch (const EInOutError& e) {
-      EXPECT_EQ(e.Message(), c.message);
-      EXPECT_EQ(e.ErrorCode(), static_cast<int>(c.code));
-      EXPECT_STREQ(e.ClassName(), "EInOutError");
-    }
+    int code = -1;
+    EXPECT_EQ(Raised<EInOutError>([&] {
+                try {
+                  ChDir("C:\\Temp");
+                } catch (const EInOutError& e) {
+                  code = e.ErrorCode();
+                  throw;
+                }
+              }),
+              "EInOutError: " + c.message);
+    EXPECT_EQ(code, static_cast<int>(c.code));
     EXPECT_EQ(emu::CurrentDir(), "C:\\");
   }
 }
@@ -217,13 +221,7 @@ TEST_F(FilesTest, ChDirChangesTheFolderOrRaisesForAMissingOne) {
   emu::AddFolder("C:\\Temp");
   ChDir("C:\\Temp");
   EXPECT_EQ(emu::CurrentDir(), "C:\\Temp");
-  try {
-    ChDir("C:\\Missing");
-    ADD_FAILURE() << "no exception";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.ErrorCode(), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(e.Message(), "File not found");
-  }
+  EXPECT_EQ(Raised([] { ChDir("C:\\Missing"); }), "EInOutError: File not found");
   EXPECT_EQ(emu::CurrentDir(), "C:\\Temp");
 }
 

@@ -6,6 +6,7 @@
 
 #include "rtl/exceptions.h"
 #include "rtl/tstringlist.h"
+#include "tests/rtl/raised.h"
 #include "tests/support/machine.h"
 
 namespace {
@@ -67,13 +68,8 @@ TEST_F(SaveToFileTest, RaisesEFCreateErrorWhenTheFileCannotBeCreated) {
   for (const CreateFailure& c : cases) {
     SCOPED_TRACE(testing::Message() << "row " << row++ << " " << c.path);
     HANDLE held = c.holdOpen ? emu::HoldOpen(c.path, GENERIC_READ, FILE_SHARE_READ) : nullptr;
-    try {
-      List({"x"}).SaveToFile(c.path);
-      ADD_FAILURE() << "no exception";
-    } catch (const EFCreateError& e) {
-      EXPECT_EQ(e.Message(), "Cannot create file "s + c.path);
-      EXPECT_STREQ(e.ClassName(), "EFCreateError");
-    }
+    EXPECT_EQ(Raised([&] { List({"x"}).SaveToFile(c.path); }),
+              "EFCreateError: Cannot create file "s + c.path);
     if (held != nullptr) CloseHandle(held);
   }
   EXPECT_EQ(emu::FileContent("C:\\Data\\Busy.Lst"), "old");
@@ -97,13 +93,8 @@ TEST_F(SaveToFileTest, RaisesEWriteErrorOnAShortWrite) {
     drive.freeBytes = c.freeBytes;
     emu::AddDrive('D', drive);
     if (c.writeError != 0) emu::FailCall("WriteFile", 1, c.writeError);
-    try {
-      List({"first line", "second line"}).SaveToFile("D:\\List.txt");
-      ADD_FAILURE() << "no exception";
-    } catch (const EWriteError& e) {
-      EXPECT_EQ(e.Message(), "Stream write error");
-      EXPECT_STREQ(e.ClassName(), "EWriteError");
-    }
+    EXPECT_EQ(Raised([] { List({"first line", "second line"}).SaveToFile("D:\\List.txt"); }),
+              "EWriteError: Stream write error");
     EXPECT_TRUE(emu::Exists("D:\\List.txt")) << "created before the write failed";
     EXPECT_EQ(emu::OpenHandleCount(), 0u);
   }
