@@ -6,7 +6,8 @@
 #include "textutil/textutil.h"
 #include "winsys/errors.h"
 
-const char* const UninstallKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelmora";
+const char* const UninstallKey =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelmora";
 const char* const LegacyKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Kelmora";
 
 std::string ReadRegValue(const std::string& valueName, const std::string& keyPath, HKEY root) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const char kSource[] = "C:\\Media\\";
+const char kSourceFile[] = "C:\\Media\\Kel.JCF";
 const char kSettings[] = "C:\\JAWS\\Settings\\";
 const char kFileType[] = "JAWS.Configuration";
 const char kCommandKey[] = "JAWS.Configuration\\shell\\open\\command";
@@ -35,11 +35,15 @@ std::string Dir(const std::string& name) { return "  JAWS: Settings Directory " 
 std::string Target(const std::string& folder) {
   return std::string(kSettings) + folder + "\\Kel.Jcf";
 }
-std::string Installing(const std::string& folder) { return "  JAWS: Installing in " + Target(folder); }
+std::string Installing(const std::string& folder) {
+  return "  JAWS: Installing in " + Target(folder);
+}
 std::string Already(const std::string& folder) {
   return "  JAWS: Already Installed in " + Target(folder);
 }
-std::string CopyFailed(const std::string& folder) { return "  JAWS: Copy failed to " + Target(folder); }
+std::string CopyFailed(const std::string& folder) {
+  return "  JAWS: Copy failed to " + Target(folder);
+}
 
 emu::EntrySpec Dated(const FILETIME& time, DWORD attributes = FILE_ATTRIBUTE_ARCHIVE) {
   emu::EntrySpec spec;
@@ -73,7 +77,7 @@ class ScreenReader : public ::testing::Test {
     emu::SetRegString(HKEY_CLASSES_ROOT, kCommandKey, "", command);
   }
   void AddSource() {
-    emu::AddFile(std::string(kSource) + "Kel.JCF", "configuration 2", Dated(sourceTime));
+    emu::AddFile(kSourceFile, "configuration 2", Dated(sourceTime));
   }
   // Runs the stage with a fresh log and hands back its lines.
   Lines Run() {
@@ -158,7 +162,7 @@ TEST_F(ScreenReader, CopiesIntoEachSettingsSubfolderOnce) {
   for (const char* folder : {"A", "B"}) {
     SCOPED_TRACE(folder);
     EXPECT_EQ(emu::FileContent(Target(folder)), "configuration 2");
-    EXPECT_EQ(emu::DosStamp(Target(folder)), emu::DosStamp(std::string(kSource) + "Kel.JCF"));
+    EXPECT_EQ(emu::DosStamp(Target(folder)), emu::DosStamp(kSourceFile));
   }
   EXPECT_EQ(emu::FileContent(std::string(kSettings) + "readme.txt"), "read me");
 
@@ -228,7 +232,7 @@ TEST_F(ScreenReader, EachSubfolderIsJudgedByTheDateOfItsCopy) {
       case kInstalled:
         EXPECT_EQ(next, Installing(row.folder));
         EXPECT_EQ(emu::FileContent(Target(row.folder)), "configuration 2");
-        EXPECT_EQ(emu::DosStamp(Target(row.folder)), emu::DosStamp(std::string(kSource) + "Kel.JCF"));
+        EXPECT_EQ(emu::DosStamp(Target(row.folder)), emu::DosStamp(kSourceFile));
         break;
       case kKept:
         EXPECT_EQ(next, Already(row.folder));

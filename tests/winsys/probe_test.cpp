@@ -144,7 +144,9 @@ TEST_F(Probe, NoTokenMeansNoAdministrator) {
     SCOPED_TRACE("row " + std::to_string(i));
     emu::Reset();
     emu::SetProcessTokenGroups({{kAdmins, SE_GROUP_ENABLED}});
-    if (rows[i].threadToken) emu::SetThreadTokenGroups(std::vector<emu::GroupSpec>{{kAdmins, SE_GROUP_ENABLED}});
+    if (rows[i].threadToken) {
+      emu::SetThreadTokenGroups(std::vector<emu::GroupSpec>{{kAdmins, SE_GROUP_ENABLED}});
+    }
     emu::FailCall(rows[i].api, 1, rows[i].error);
     EXPECT_FALSE(IsAdminUser());
     EXPECT_EQ(Calls("OpenProcessToken"), rows[i].processOpens);

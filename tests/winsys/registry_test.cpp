@@ -207,14 +207,16 @@ TEST_F(RegistryEntries, DeleteRegKey) {
       /* 0 */ {LegacyKey, true, kNone,
                {{lm, kLegacyPath}, {lm, legacySub}, {lm, legacySub + "\\Deep"}},
                {{lm, parent}, {lm, kUninstallPath}, {cu, kLegacyPath}}},
-      /* 1 */ {"", false, kNone, {{cu, kUninstallPath}, {cu, std::string(kUninstallPath) + "\\Sub"}},
+      /* 1 */ {"", false, kNone,
+               {{cu, kUninstallPath}, {cu, std::string(kUninstallPath) + "\\Sub"}},
                {{cu, kLegacyPath}, {lm, kUninstallPath}}},
       /* 2 */ {"", true, kNone, {{lm, kUninstallPath}}, {{cu, kUninstallPath}, {lm, kLegacyPath}}},
       /* 3 */ {"\\Software\\Nothing\\Here", true, kNone, {},
                {{lm, kLegacyPath}, {lm, kUninstallPath}, {cu, kUninstallPath}}},
       // What the system refuses to remove stays; nothing is raised.
       /* 4 */ {LegacyKey, true, kDenyDeleteLegacy, {{lm, legacySub}}, {{lm, kLegacyPath}}},
-      /* 5 */ {LegacyKey, true, kDenyDeleteSub, {{lm, legacySub + "\\Deep"}, {lm, std::string(kLegacyPath) + "\\Views"}},
+      /* 5 */ {LegacyKey, true, kDenyDeleteSub,
+               {{lm, legacySub + "\\Deep"}, {lm, std::string(kLegacyPath) + "\\Views"}},
                {{lm, legacySub}, {lm, kLegacyPath}}},
       /* 6 */ {LegacyKey, true, kDenyAccessSub, {}, {{lm, legacySub}, {lm, legacySub + "\\Deep"}}},
   };
