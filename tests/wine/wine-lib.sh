@@ -9,6 +9,11 @@ KW_WINE="${KW_WINE:-/usr/lib/wine/wine64}"
 KW_WINESERVER="${KW_WINESERVER:-$(dirname "$KW_WINE")/wineserver}"
 KW_CC="${KW_CC:-x86_64-w64-mingw32-gcc}"
 
+# For the programs under test: LZ32 looked for in a program's own folder first, as Windows
+# does for a DLL that is not a known DLL (Wine would take its own copy otherwise). Only
+# there: wineboot itself hangs with it.
+KW_PROGRAM_DLLS="mscoree,mshtml=;lz32=n,b"
+
 kw_die() { echo "wine: $*" >&2; exit 1; }
 
 # Wine's own commands, in the session's prefix.
@@ -16,9 +21,7 @@ kw_wine() { "$KW_WINE" "$@"; }
 
 kw_env() {
   export WINEPREFIX="$KW_SESSION/prefix" WINELOADER="$KW_WINE" WINEDEBUG=-all
-  # No Mono or Gecko installer boxes; and LZ32 looked for in a program's own folder first,
-  # as Windows does for a DLL that is not a known DLL (Wine would take its own otherwise).
-  export WINEDLLOVERRIDES="mscoree,mshtml=;lz32=n,b"
+  export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer boxes
   export WINEARCH=win64
   [ -f "$KW_SESSION/display" ] && export DISPLAY=":$(cat "$KW_SESSION/display")"
   return 0
@@ -101,7 +104,8 @@ kw_session_close() {
   local pid
   pid="$(cat "$KW_SESSION/boxwatch.pid" 2>/dev/null)"
   [ -n "$pid" ] && { timeout 20 tail --pid="$pid" -f /dev/null || kill "$pid"; } 2>/dev/null
-  timeout 30 "$KW_WINESERVER" -w || "$KW_WINESERVER" -k
+  # The prefix's desktop process never ends by itself.
+  "$KW_WINESERVER" -k 2>/dev/null
   pid="$(cat "$KW_SESSION/xvfb.pid" 2>/dev/null)"
   [ -n "$pid" ] && kill "$pid" 2>/dev/null
   wait 2>/dev/null
@@ -212,8 +216,8 @@ kw_run() {
   touch "$KW_RUN/started"
   local cmdline="\"$launcher_at\""
   [ "$has_arg" = 1 ] && cmdline="$cmdline $arg"
-  timeout 120 "$KW_WINE" 'C:\kelwine\launch.exe' 'C:\kelwine\exit' "$cmdline" \
-    >"$KW_RUN/launch.log" 2>&1
+  timeout 120 env WINEDLLOVERRIDES="$KW_PROGRAM_DLLS" \
+    "$KW_WINE" 'C:\kelwine\launch.exe' 'C:\kelwine\exit' "$cmdline" >"$KW_RUN/launch.log" 2>&1
   # Outputs.
   cp "$area/boxes.log" "$out/boxes"
   if [ -f "$WINEPREFIX/drive_c/kelstub.log" ]; then
