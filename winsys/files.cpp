@@ -107,7 +107,11 @@ bool CopyFileIfChanged(const std::string& source, const std::string& target) {
   if (!out.Valid()) {
     in.Close();
     CopyError = 2;
-    return SameFiles(source, target, kCompareByDate);
+    if (SameFiles(source, target, kCompareByDate)) return true;
+    // The empty file TouchFile made is newer than the source: left behind, it would pass
+    // for an installed copy.
+    ForceDeleteFile(target);
+    return false;
   }
   bool copied = true;
   std::vector<char> buffer(kBlockSize);
@@ -127,9 +131,15 @@ bool CopyFileIfChanged(const std::string& source, const std::string& target) {
   }
   in.Close();
   out.Close();
+  if (!copied) {
+    // A cut-short target stamped with the source's date would pass for a complete copy with
+    // anyone who compares dates only. The old target is already gone, so nothing is lost.
+    ForceDeleteFile(target);
+    return false;
+  }
   // "con" is the console device, which has no date; the test is exact, as ever.
   if (target != "con") SetFileDate(target, GetFileDate(source));
-  return copied;
+  return true;
 }
 
 void TouchFile(const std::string& name) {
