@@ -1,5 +1,7 @@
 #include "launcher/setup.h"
 
+#include <cstring>
+
 #include "launcher/installstate.h"
 #include "platform/win32.h"
 #include "rtl/app.h"
@@ -115,6 +117,23 @@ std::string LaunchResultNotice(UINT result, const std::string& engineFolder) {
   return "Failed to run SETUP1.EXE. Error code: " + std::to_string(result);
 }
 
+// The size a whole expansion has: the length an SZDD header stores, or the size of any other
+// file, which LZ32 copies unchanged; -1 when the source cannot be read to tell.
+int64_t ExpectedExpansionSize(const std::string& source) {
+  static const unsigned char kMagic[] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, 'A'};
+  HandleGuard file(FileOpen(source, GENERIC_READ, FILE_SHARE_READ));
+  if (!file.Valid()) return -1;
+  unsigned char header[14] = {};
+  const int32_t got = FileRead(file.Get(), header, sizeof header);
+  if (got < 0) return -1;
+  if (got == static_cast<int32_t>(sizeof header) && std::memcmp(header, kMagic, sizeof kMagic) == 0) {
+    return static_cast<int64_t>(header[10]) | (static_cast<int64_t>(header[11]) << 8) |
+           (static_cast<int64_t>(header[12]) << 16) | (static_cast<int64_t>(header[13]) << 24);
+  }
+  const DWORD size = GetFileSize(file.Get(), nullptr);
+  return size == INVALID_FILE_SIZE ? -1 : static_cast<int64_t>(size);
+}
+
 }  // namespace
 
 std::string ProgramForCommandLine(const std::string& path) {
@@ -166,7 +185,10 @@ bool ExpandFile(const std::string& source, const std::string& dest) {
 
   bool copied = false;
   try {
-    copied = LZCopy(sourceFile, destFile) >= 0;
+    // LZ32 takes a failed read for the end of the data and reports a cut-short expansion as
+    // a success; the engine must not be started from one, so its length is checked too.
+    const LONG written = LZCopy(sourceFile, destFile);
+    copied = written >= 0 && written == ExpectedExpansionSize(source);
   } catch (...) {
     copied = false;
   }

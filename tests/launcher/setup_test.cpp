@@ -384,4 +384,33 @@ TEST_F(SetupRunTest, ExpandFileFailuresEachShowTheirNotice) {
   EXPECT_EQ(emu::OpenHandleCount(), 0u) << "both files closed";
 }
 
+// LZ32 takes a failed read for the end of the data: the copy "succeeds" with a cut-short
+// engine. The length shows it, and the engine is not started from such a copy.
+TEST_F(SetupRunTest, ExpandFileRefusesACutShortExpansion) {
+  const std::string engine(300000, 'E');
+  const int rows[] = {
+      /* 0 */ 2,  // the first block of the body
+      /* 1 */ 3,  // a later block
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(testing::Message() << "row " << i);
+    emu::Reset();
+    SetUp();
+    emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral(engine));
+    emu::FailCall("ReadFile", rows[i], ERROR_READ_FAULT);
+
+    EXPECT_FALSE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
+
+    EXPECT_TRUE(emu::FaultFired());
+    EXPECT_THAT(Boxes(), ElementsAre("CopyFile|Error copying file \"D:\\Kel.Ex_\" to \"C:\\TEMP\\Kel.exe\""));
+    EXPECT_EQ(emu::OpenHandleCount(), 0u);
+  }
+  // Without a fault the same engine expands whole.
+  emu::Reset();
+  SetUp();
+  emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral(engine));
+  EXPECT_TRUE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
+  EXPECT_TRUE(emu::FileContent("C:\\TEMP\\Kel.exe") == engine);
+}
+
 }  // namespace
