@@ -86,6 +86,11 @@ void ClearFaults() {
 
 const std::map<std::string, int>& CallCounts() { return core().calls; }
 
+int CallCount(const std::string& api) {
+  auto it = core().calls.find(api);
+  return it == core().calls.end() ? 0 : it->second;
+}
+
 bool FaultFired() { return core().faultFired; }
 
 void Reset() {

@@ -38,6 +38,8 @@ void FailCall(const std::string& api, int nth, DWORD error);
 void ClearFaults();
 // How often each API was called since the last reset.
 const std::map<std::string, int>& CallCounts();
+// How often one API was called since the last reset (0 when never).
+int CallCount(const std::string& api);
 // True once a scheduled fault has fired.
 bool FaultFired();
 

@@ -29,11 +29,6 @@ const char kKelRegistryError[] = "Setup Error|Error accessing KEL Windows' Regis
 const char kJawsRegistryError[] = "Setup Error|Error accessing Jaws Windows' Registry";
 const char kEngineLaunch[] = "C:\\TEMP\\KEL.EXE \"D:\\\"";
 
-int Calls(const char* api) {
-  auto it = emu::CallCounts().find(api);
-  return it == emu::CallCounts().end() ? 0 : it->second;
-}
-
 std::string Repeat(const std::string& part, size_t times) {
   std::string text;
   for (size_t i = 0; i < times; ++i) text += part;
@@ -473,7 +468,7 @@ TEST_F(HostileTest, MediumOfAHundredThousandEntriesIsListedOnce) {
   EXPECT_THAT(Boxes(), IsEmpty());
   EXPECT_EQ(emu::FileContent("C:\\KELDATA\\AutoLoad.Lst"), expected);
   // One listing of the medium, one FindNextFileA per entry (the last one says "no more").
-  EXPECT_EQ(Calls("FindNextFileA"), kEntries);
+  EXPECT_EQ(emu::CallCount("FindNextFileA"), kEntries);
 }
 
 TEST_F(HostileTest, LangTestOnAHundredThousandEntriesLooksOnce) {
@@ -490,7 +485,7 @@ TEST_F(HostileTest, LangTestOnAHundredThousandEntriesLooksOnce) {
   EXPECT_THAT(Boxes(), IsEmpty());
   EXPECT_THAT(Commands(), ElementsAre(kEngineLaunch));
   // The pattern test closes its search at the first match; nothing else lists the medium.
-  EXPECT_EQ(Calls("FindNextFileA"), 0);
+  EXPECT_EQ(emu::CallCount("FindNextFileA"), 0);
 }
 
 TEST_F(HostileTest, SettingsFolderWithThousandsOfSubfolders) {
@@ -510,12 +505,12 @@ TEST_F(HostileTest, SettingsFolderWithThousandsOfSubfolders) {
     ASSERT_EQ(emu::DosStamp(target), emu::DosStamp("D:\\Kel.JCF")) << target;
   }
   // "." and ".." and every subfolder, each once.
-  EXPECT_EQ(Calls("FindNextFileA"), kFolders + 2);
+  EXPECT_EQ(emu::CallCount("FindNextFileA"), kFolders + 2);
 
   // A second start finds every copy in place and writes nothing.
-  const int creates = Calls("CreateFileA");
+  const int creates = emu::CallCount("CreateFileA");
   EXPECT_EQ(RunLauncherProcess(), 0);
-  const int perRun = Calls("CreateFileA") - creates;
+  const int perRun = emu::CallCount("CreateFileA") - creates;
   EXPECT_LT(perRun, 10) << "the second start opened files in the settings folders";
 }
 

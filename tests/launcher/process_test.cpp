@@ -101,7 +101,7 @@ TEST_F(ProcessTest, NineXFamilyRunsWithoutTheAdministratorTest) {
   EXPECT_EQ(RunLauncherProcess(), 0);
   EXPECT_FALSE(IsNT);
   EXPECT_TRUE(IsAdmin);
-  EXPECT_EQ(emu::CallCounts().count("OpenProcessToken"), 0u);
+  EXPECT_EQ(emu::CallCount("OpenProcessToken"), 0);
   EXPECT_EQ(emu::Launches().size(), 1u);
 }
 

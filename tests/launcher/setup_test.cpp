@@ -79,7 +79,7 @@ TEST_F(SetupRunTest, InstallFilesGoneAtTheSecondCheckStopWithNoticeOne) {
   Medium("D:\\", kCompleteMedium);
   // One dry pass of the check tells how many searches each check makes.
   ASSERT_TRUE(InstallFilesPresent("D:\\"));
-  const int perCheck = emu::CallCounts().at("FindFirstFileA");
+  const int perCheck = emu::CallCount("FindFirstFileA");
   emu::Reset();
   SetUp();
   Medium("D:\\", kCompleteMedium);
@@ -314,7 +314,7 @@ TEST_F(SetupRunTest, ScreenReaderErrorShowsItsNoticeOnlyWhenRegisteredAndTheEngi
 
   // The same error while the registration cannot be confirmed shows nothing. A dry run tells
   // which key opening is the confirmation (the last one of the run).
-  const int opens = emu::CallCounts().at("RegOpenKeyExA");
+  const int opens = emu::CallCount("RegOpenKeyExA");
   emu::Reset();
   SetUp();
   Medium("D:\\", kCompleteMedium);

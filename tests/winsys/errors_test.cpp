@@ -25,11 +25,6 @@ std::string SystemText(DWORD code) {
   return buffer;
 }
 
-int Calls(const char* api) {
-  auto it = emu::CallCounts().find(api);
-  return it == emu::CallCounts().end() ? 0 : it->second;
-}
-
 class Errors : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -322,7 +317,7 @@ TEST_F(Errors, LogOffTouchesNothing) {
   emu::AddFile(kLogFile, "old\r\n");
   WriteStartupLog("line");
   EXPECT_EQ(LogLines->Count(), 0u);
-  EXPECT_EQ(Calls("CreateFileA"), 0);
+  EXPECT_EQ(emu::CallCount("CreateFileA"), 0);
   EXPECT_EQ(LogBytes(), "old\r\n");
 }
 

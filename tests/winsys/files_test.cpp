@@ -14,11 +14,6 @@
 
 namespace {
 
-int Calls(const char* api) {
-  auto it = emu::CallCounts().find(api);
-  return it == emu::CallCounts().end() ? 0 : it->second;
-}
-
 // A DOS date-time written out field by field.
 int32_t Dos(int year, int month, int day, int hour, int minute, int second) {
   return static_cast<int32_t>((static_cast<uint32_t>(year - 1980) << 25) | (month << 21) |
@@ -169,10 +164,10 @@ TEST_F(Files, SameFiles) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "row " << i);
-    const int reads = Calls("ReadFile");
+    const int reads = emu::CallCount("ReadFile");
     EXPECT_EQ(SameFiles(rows[i].first, rows[i].second, rows[i].mode), rows[i].same);
     if (rows[i].mode == 1) {
-      EXPECT_EQ(Calls("ReadFile"), reads);
+      EXPECT_EQ(emu::CallCount("ReadFile"), reads);
     }
   }
 }
@@ -206,7 +201,7 @@ TEST_F(Files, CopySkipsWhenSizeAndDateMatch) {
     EXPECT_EQ(CopyError, 77);
     EXPECT_EQ(emu::FileContent(rows[i].target), rows[i].content);
   }
-  EXPECT_EQ(Calls("WriteFile"), 0);
+  EXPECT_EQ(emu::CallCount("WriteFile"), 0);
 }
 
 TEST_F(Files, CopyReplacesAReadOnlyTarget) {
@@ -230,9 +225,9 @@ TEST_F(Files, CopyCarriesAnOddSecondDate) {
   EXPECT_TRUE(CopyFileIfChanged("C:\\D\\Kel.jcf", "C:\\T\\Kel.jcf"));
   EXPECT_TRUE(SameFiles("C:\\D\\Kel.jcf", "C:\\T\\Kel.jcf", 1));
 
-  const int writes = Calls("WriteFile");
+  const int writes = emu::CallCount("WriteFile");
   EXPECT_TRUE(CopyFileIfChanged("C:\\D\\Kel.jcf", "C:\\T\\Kel.jcf"));  // now skipped
-  EXPECT_EQ(Calls("WriteFile"), writes);
+  EXPECT_EQ(emu::CallCount("WriteFile"), writes);
 }
 
 TEST_F(Files, CopyFailures) {
@@ -314,9 +309,9 @@ TEST_F(Files, FailedCopyLeavesNoPartialTarget) {
     if (row.api != nullptr && nth == 0) {
       // The target's open is the last open before the two of the date step.
       setUp();
-      const int before = Calls(row.api);
+      const int before = emu::CallCount(row.api);
       ASSERT_TRUE(CopyFileIfChanged("C:\\D\\Big.bin", row.target));
-      nth = Calls(row.api) - before - 2;
+      nth = emu::CallCount(row.api) - before - 2;
     }
     setUp();
     if (row.api != nullptr) emu::FailCall(row.api, nth, row.error);
@@ -360,9 +355,9 @@ TEST_F(Files, CopyToConHasNoDateStep) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "row " << i);
     Put("C:\\D\\con", "stale", June());
-    const int stamps = Calls("SetFileTime");
+    const int stamps = emu::CallCount("SetFileTime");
     CopyFileIfChanged("Kel.jcf", rows[i].target);
-    EXPECT_EQ(Calls("SetFileTime") - stamps, rows[i].stamped ? 1 : 0);
+    EXPECT_EQ(emu::CallCount("SetFileTime") - stamps, rows[i].stamped ? 1 : 0);
   }
 }
 

@@ -13,11 +13,6 @@
 
 namespace {
 
-int Calls(const char* api) {
-  auto it = emu::CallCounts().find(api);
-  return it == emu::CallCounts().end() ? 0 : it->second;
-}
-
 emu::EntrySpec WithAttributes(DWORD attributes) {
   emu::EntrySpec spec;
   spec.attributes = attributes;
@@ -58,7 +53,7 @@ TEST_F(Paths, FileExistsSafe) {
 
 TEST_F(Paths, EmptyNameMakesNoSystemCall) {
   EXPECT_FALSE(FileExistsSafe(""));
-  EXPECT_EQ(Calls("FindFirstFileA"), 0);
+  EXPECT_EQ(emu::CallCount("FindFirstFileA"), 0);
 }
 
 TEST_F(Paths, AddBackslash) {
@@ -205,11 +200,11 @@ TEST_F(Paths, DirWritableNeedsAUsableDriveLetterFirst) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "row " << i);
-    const int creates = Calls("CreateFileA");
-    const int modes = Calls("SetErrorMode");
+    const int creates = emu::CallCount("CreateFileA");
+    const int modes = emu::CallCount("SetErrorMode");
     EXPECT_FALSE(DirWritable(rows[i].folder));
-    EXPECT_EQ(Calls("CreateFileA"), creates);
-    EXPECT_EQ(Calls("SetErrorMode"), modes);
+    EXPECT_EQ(emu::CallCount("CreateFileA"), creates);
+    EXPECT_EQ(emu::CallCount("SetErrorMode"), modes);
   }
 }
 

@@ -22,12 +22,6 @@ const char kUsers[] = "S-1-5-32-545";
 const char kEveryone[] = "S-1-1-0";
 const char kLegacyPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Kelmora";
 
-int Calls(const char* api) {
-  const auto& counts = emu::CallCounts();
-  auto it = counts.find(api);
-  return it == counts.end() ? 0 : it->second;
-}
-
 class Probe : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -117,10 +111,10 @@ TEST_F(Probe, AdministratorsMembership) {
     emu::SetProcessTokenGroups(row.process);
     if (row.threadToken) emu::SetThreadTokenGroups(row.thread);
     EXPECT_EQ(IsAdminUser(), row.result);
-    EXPECT_EQ(Calls("OpenThreadToken"), 1);
-    EXPECT_EQ(Calls("OpenProcessToken"), row.threadToken ? 0 : 1);
-    EXPECT_EQ(Calls("EqualSid"), row.equalSidCalls);
-    EXPECT_EQ(Calls("GetTokenInformation"), 2);
+    EXPECT_EQ(emu::CallCount("OpenThreadToken"), 1);
+    EXPECT_EQ(emu::CallCount("OpenProcessToken"), row.threadToken ? 0 : 1);
+    EXPECT_EQ(emu::CallCount("EqualSid"), row.equalSidCalls);
+    EXPECT_EQ(emu::CallCount("GetTokenInformation"), 2);
     EXPECT_EQ(emu::OutstandingSids(), 0u);
     EXPECT_EQ(emu::OpenHandleCount(), 0u);
     EXPECT_TRUE(emu::MessageBoxes().empty());
@@ -149,9 +143,9 @@ TEST_F(Probe, NoTokenMeansNoAdministrator) {
     }
     emu::FailCall(rows[i].api, 1, rows[i].error);
     EXPECT_FALSE(IsAdminUser());
-    EXPECT_EQ(Calls("OpenProcessToken"), rows[i].processOpens);
-    EXPECT_EQ(Calls("AllocateAndInitializeSid"), 0);
-    EXPECT_EQ(Calls("GetTokenInformation"), 0);
+    EXPECT_EQ(emu::CallCount("OpenProcessToken"), rows[i].processOpens);
+    EXPECT_EQ(emu::CallCount("AllocateAndInitializeSid"), 0);
+    EXPECT_EQ(emu::CallCount("GetTokenInformation"), 0);
     EXPECT_EQ(emu::OpenHandleCount(), 0u);
     EXPECT_TRUE(emu::MessageBoxes().empty());
   }
@@ -186,8 +180,8 @@ TEST_F(Probe, FailuresRaiseAfterCleanUp) {
     // Buffer, token and SID are all given back while the error passes.
     EXPECT_EQ(emu::OutstandingSids(), 0u);
     EXPECT_EQ(emu::OpenHandleCount(), 0u);
-    EXPECT_EQ(Calls("CloseHandle"), 1);
-    EXPECT_EQ(Calls("FreeSid"), i == 0 ? 0 : 1);
+    EXPECT_EQ(emu::CallCount("CloseHandle"), 1);
+    EXPECT_EQ(emu::CallCount("FreeSid"), i == 0 ? 0 : 1);
     EXPECT_TRUE(emu::MessageBoxes().empty());
   }
 }
@@ -275,8 +269,8 @@ TEST_F(Probe, StartupWithoutTheNtFamilyMakesNoTokenCall) {
     EXPECT_TRUE(seen.entryRan);
     EXPECT_FALSE(seen.nt);
     EXPECT_TRUE(seen.admin);
-    EXPECT_EQ(Calls("OpenThreadToken"), 0);
-    EXPECT_EQ(Calls("OpenProcessToken"), 0);
+    EXPECT_EQ(emu::CallCount("OpenThreadToken"), 0);
+    EXPECT_EQ(emu::CallCount("OpenProcessToken"), 0);
     EXPECT_FALSE(emu::RegKeyExists(HKEY_LOCAL_MACHINE, kLegacyPath));
     EXPECT_EQ(emu::MessageBoxes().size(), rows[i].failQuery ? 1u : 0u);
   }
