@@ -83,7 +83,7 @@ const std::set<std::string> kCannotFail = {
     "CharLowerBuffA", "CloseHandle", "FindClose", "RegCloseKey", "FreeSid", "LZClose"};
 
 
-// Failures the description lets through to the standard error box, by the failing call.
+// Failures that may end the process through the standard error box, by the failing call.
 const std::map<std::string, std::set<std::string>> kErrorBoxAllowed = {
     {"SetCurrentDirectoryA", {"EInOutError"}},          // change of folder, uncaught
     {"AllocateAndInitializeSid", {"SystemError"}},      // Administrator-1
