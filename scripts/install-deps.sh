@@ -6,7 +6,7 @@ pkgs=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64
   wine wine64 xvfb xauth
   libmspack-dev mscompress nlohmann-json3-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev python3
 )
 missing=()
 for p in "${pkgs[@]}"; do
