@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "emu/core.h"
+#include "emu/fs.h"
 
 namespace emu {
 namespace {
@@ -117,13 +118,23 @@ bool IsFile(const std::string& name) {
 }
 
 // CreateProcess' search: ".exe" first when the name has no extension, then the name itself.
-bool FindProgram(const std::string& name) {
-  if (!HasExtension(name) && IsFile(name + ".exe")) return true;
-  return IsFile(name);
+// The program found, or an empty text.
+std::string FindProgram(const std::string& name) {
+  if (!HasExtension(name) && IsFile(name + ".exe")) return name + ".exe";
+  return IsFile(name) ? name : std::string();
+}
+
+// Only a file that begins like a Windows program starts; anything else is refused as
+// ERROR_BAD_EXE_FORMAT, which WinExec reports as 11. Read through the control interface so
+// that the look does not count as a call of the launcher's.
+bool LooksLikeProgram(const std::string& path) {
+  const std::optional<std::string> content = emu::FileContent(path);
+  return content && content->compare(0, 2, "MZ") == 0;
 }
 
 // The program part of a command line, found as CreateProcess finds it. Returns 33 when it
-// exists, otherwise the error of the first candidate (2: no file, 3: no folder).
+// exists and is a program, 11 when it is no program, otherwise the error of the first
+// candidate (2: no file, 3: no folder).
 UINT LookUpProgram(const std::string& commandLine) {
   std::vector<std::string> candidates;
   if (!commandLine.empty() && commandLine[0] == '"') {
@@ -144,10 +155,14 @@ UINT LookUpProgram(const std::string& commandLine) {
   }
   const DWORD saved = GetLastError();
   for (const std::string& name : candidates) {
-    if (FindProgram(name)) {
-      SetLastError(saved);
-      return 33;
+    const std::string program = FindProgram(name);
+    if (program.empty()) continue;
+    if (!LooksLikeProgram(program)) {
+      SetLastError(ERROR_BAD_EXE_FORMAT);
+      return 11;
     }
+    SetLastError(saved);
+    return 33;
   }
   // The failure is judged on the first candidate: its folder missing or only the file.
   std::string first = candidates.front();

@@ -97,6 +97,19 @@ TEST_F(SystemProcessTest, UnscriptedWinExecFindsTheProgramAsCreateProcessDoes) {
   }
 }
 
+TEST_F(SystemProcessTest, UnscriptedWinExecRefusesAFileThatIsNoProgram) {
+  emu::AddFile("C:\\TEMP\\Text.exe", "Kel.Exe placeholder");
+  emu::AddFile("C:\\TEMP\\Packed.exe", "SZDD\x88\xF0\x27\x33");
+  emu::AddFile("C:\\TEMP\\Empty.exe", "");
+  for (const char* program : {"C:\\TEMP\\Text.exe", "C:\\TEMP\\Packed.exe", "C:\\TEMP\\Empty.exe"}) {
+    SCOPED_TRACE(program);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(WinExec(program, SW_SHOWNORMAL), 11u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+  }
+  EXPECT_EQ(emu::CallCount("CreateFileA"), 0) << "the look at the file is not one of the caller's calls";
+}
+
 TEST_F(SystemProcessTest, ModuleFileNameFollowsTheBufferRules) {
   emu::SetModulePath("D:\\Kel\\Setup.exe");  // 16 characters
   struct Row {

@@ -26,7 +26,7 @@ class InstallStateTest : public LauncherTest {
                       "C:\\KELMORA\\KelDel.Exe /u x C:\\KELDATA\\");
     emu::AddFolder("C:\\KELMORA");
     emu::AddFolder("C:\\KELDATA");
-    if (withProgram) emu::AddFile("C:\\KELMORA\\Kel.Exe", "installed");
+    if (withProgram) emu::AddFile("C:\\KELMORA\\Kel.Exe", "MZ installed");
   }
 };
 
@@ -164,8 +164,8 @@ TEST_F(InstallStateTest, InstallFolderWithABlankIsStartedQuoted) {
   emu::SetRegString(HKEY_CURRENT_USER, kUninstall, "DisplayName", "Kelmora 7.5");
   emu::SetRegString(HKEY_CURRENT_USER, kUninstall, "UninstallString",
                     "C:\\Program Files\\Kelmora\\KelDel.Exe /u x");
-  emu::AddFile("C:\\Program Files\\Kelmora\\Kel.Exe", "installed");
-  emu::AddFile("C:\\Program.exe", "somebody else's program");
+  emu::AddFile("C:\\Program Files\\Kelmora\\Kel.Exe", "MZ installed");
+  emu::AddFile("C:\\Program.exe", "MZ somebody else's program");
   emu::AddFile("D:\\Texts801.dat", "m");
 
   EXPECT_FALSE(CheckInstallState("D:\\"));
@@ -200,7 +200,7 @@ TEST_F(InstallStateTest, AutorunShortcutComparesTheFileDates) {
     Installed("Kelmora 7.5", false);
     emu::EntrySpec spec;
     spec.lastWrite = row.installed;
-    if (row.programExists) emu::AddFile("C:\\KELMORA\\Kel.Exe", "installed", spec);
+    if (row.programExists) emu::AddFile("C:\\KELMORA\\Kel.Exe", "MZ installed", spec);
     spec.lastWrite = engine;
     emu::AddFile("D:\\Kel.Ex_", "engine", spec);
     EXPECT_EQ(AutorunUpToDate("D:\\Kel.ex_", row.argument), row.upToDate);
@@ -212,7 +212,7 @@ TEST_F(InstallStateTest, AutorunStartWithAnUpToDateCopyEndsQuietly) {
   Installed("Kelmora 7.5", false);
   emu::EntrySpec spec;
   spec.lastWrite = stamp;
-  emu::AddFile("C:\\KELMORA\\Kel.Exe", "installed", spec);
+  emu::AddFile("C:\\KELMORA\\Kel.Exe", "MZ installed", spec);
   Medium("D:\\", testsupport::kCompletePlainMedium);
   emu::AddFile("D:\\Kel.Exe", "engine", spec);
   RunSetup("D:\\Setup.exe", "AutoRun");

@@ -13,7 +13,9 @@ const std::vector<std::string> kCompletePlainMedium = {"Kel.Exe", "Install.Msg",
 
 void Medium(const std::string& folder, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
-    const std::string content = name == "Kel.Ex_" ? SzddLiteral(kEngineBytes) : name;
+    std::string content = name;
+    if (name == "Kel.Ex_") content = SzddLiteral(kEngineBytes);
+    if (name == "Kel.Exe") content = kEngineBytes;
     emu::AddFile(folder + name, content);
   }
 }

@@ -19,8 +19,9 @@ extern const std::vector<std::string> kCompleteMedium;
 // The same with the plain engine.
 extern const std::vector<std::string> kCompletePlainMedium;
 
-// Puts the named files into folder (which ends with a backslash). Kel.Ex_ holds an SZDD
-// stream of kEngineBytes; every other file holds its own name.
+// Puts the named files into folder (which ends with a backslash). Kel.Exe holds kEngineBytes
+// (which begin like a Windows program) and Kel.Ex_ an SZDD stream of them; every other file
+// holds its own name.
 void Medium(const std::string& folder, const std::vector<std::string>& names);
 extern const char kEngineBytes[];
 
