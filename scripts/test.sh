@@ -39,3 +39,4 @@ stage "scenarios: Wine against the emulation" \
 stage "LZ32 under Wine against our decoder" bash tests/wine/lzdiff/run.sh
 
 printf '%s\n' "${stages[@]}"
+echo "stages: ${#stages[@]} passed, 0 failed"
