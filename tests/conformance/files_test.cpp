@@ -72,6 +72,40 @@ TEST_F(FilesTest, SearchPatternsListTheMatchingNames) {
   }
 }
 
+TEST_F(FilesTest, DriveRootHasNoDotEntries) {
+  const std::string root = world.Root().substr(0, 3);  // "C:\\"
+  WIN32_FIND_DATAA data;
+  SetLastError(0xdeadbeef);
+  ScopedHandle find(FindFirstFileA((root + "*").c_str(), &data), ScopedHandle::Find);
+  ASSERT_TRUE(find.valid()) << GetLastError();
+  std::set<std::string> names;
+  do {
+    names.insert(data.cFileName);
+  } while (FindNextFileA(find.get(), &data));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+  EXPECT_FALSE(names.empty());
+  EXPECT_EQ(names.count("."), 0u);
+  EXPECT_EQ(names.count(".."), 0u);
+}
+
+TEST_F(FilesTest, SearchAndOpenHandleReportTheLastWriteTimeAsSet) {
+  // An odd second and milliseconds: nothing on the way may round to DOS precision.
+  const FILETIME written = conf::UtcFileTime(2001, 2, 3, 4, 5, 7, 120);
+  world.AddFile("Kel.JCF", "config", 0, written);
+  WIN32_FIND_DATAA data;
+  ScopedHandle find(FindFirstFileA(world.Path("Kel.JCF").c_str(), &data), ScopedHandle::Find);
+  ASSERT_TRUE(find.valid()) << GetLastError();
+  EXPECT_EQ(conf::Ticks(data.ftLastWriteTime), conf::Ticks(written));
+
+  ScopedHandle file(Open("Kel.JCF", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  ASSERT_TRUE(file.valid()) << GetLastError();
+  FILETIME lastWrite{0xA5A5A5A5, 0xA5A5A5A5};
+  SetLastError(0xdeadbeef);
+  EXPECT_TRUE(GetFileTime(file.get(), nullptr, nullptr, &lastWrite));
+  EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+  EXPECT_EQ(conf::Ticks(lastWrite), conf::Ticks(written));
+}
+
 TEST_F(FilesTest, SearchReportsAttributesAndSize) {
   world.AddFile("Kel.JCF", "12345", FILE_ATTRIBUTE_READONLY);
   world.AddFolder("Sub");

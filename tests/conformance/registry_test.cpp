@@ -19,6 +19,7 @@ class RegistryTest : public ::testing::Test {
     world.SetRegValue("", "Count", REG_DWORD, std::string("\x07\0\0\0", 4));
     world.AddRegKey("Alpha");
     world.AddRegKey("Beta\\Deep");
+    world.SetRegValue("Alpha", "", REG_SZ, std::string("txtfile\0", 8));
   }
 
   LSTATUS OpenScratch(ScopedKey& key, REGSAM access = KEY_READ) {
@@ -87,6 +88,41 @@ TEST_F(RegistryTest, QueryValueSizeProtocol) {
     EXPECT_EQ(size, row.size);
     if (row.status == ERROR_SUCCESS && row.bufferSize != 0 && row.type == REG_SZ) {
       EXPECT_STREQ(reinterpret_cast<char*>(buffer), "Kelmora 2.0");
+    }
+  }
+}
+
+// The launcher reads file-type registrations, which live in default values.
+TEST_F(RegistryTest, DefaultValueByEmptyOrNoName) {
+  struct Row {
+    const char* key;
+    const char* name;
+    LSTATUS status;
+  };
+  const Row rows[] = {
+      /* 0 */ {"Alpha", "", ERROR_SUCCESS},
+      /* 1 */ {"Alpha", nullptr, ERROR_SUCCESS},
+      /* 2 */ {"Beta", "", ERROR_FILE_NOT_FOUND},  // a key has no default value until set
+      /* 3 */ {"Beta", nullptr, ERROR_FILE_NOT_FOUND},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i));
+    ScopedKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, world.RegPath(rows[i].key).c_str(), 0, KEY_READ,
+                            key.out()),
+              ERROR_SUCCESS);
+    char buffer[32];
+    std::memset(buffer, 0xA5, sizeof buffer);
+    DWORD type = 0xA5A5A5A5, size = sizeof buffer;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(RegQueryValueExA(key.get(), rows[i].name, nullptr, &type,
+                               reinterpret_cast<BYTE*>(buffer), &size),
+              rows[i].status);
+    EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+    if (rows[i].status == ERROR_SUCCESS) {
+      EXPECT_EQ(type, REG_SZ);
+      EXPECT_EQ(size, 8u);
+      EXPECT_STREQ(buffer, "txtfile");
     }
   }
 }

@@ -9,7 +9,16 @@
 
 namespace {
 
-TEST(VersionTest, WrongSizeFieldIsRefused) {
+// A fresh world: the emulated version and tokens are those of a plain user's machine.
+class SystemTest : public ::testing::Test {
+ protected:
+  conf::World world;
+};
+using VersionTest = SystemTest;
+using TokenTest = SystemTest;
+using SidTest = SystemTest;
+
+TEST_F(VersionTest, WrongSizeFieldIsRefused) {
   const DWORD sizes[] = {/* 0 */ 0, /* 1 */ sizeof(OSVERSIONINFOA) - 1,
                          /* 2 */ sizeof(OSVERSIONINFOA) + 1};
   for (DWORD size : sizes) {
@@ -24,7 +33,7 @@ TEST(VersionTest, WrongSizeFieldIsRefused) {
   }
 }
 
-TEST(VersionTest, RightSizeFieldIsFilledIn) {
+TEST_F(VersionTest, RightSizeFieldIsFilledIn) {
   OSVERSIONINFOA info;
   std::memset(&info, 0xA5, sizeof info);
   info.dwOSVersionInfoSize = sizeof info;
@@ -36,7 +45,7 @@ TEST(VersionTest, RightSizeFieldIsFilledIn) {
   EXPECT_LT(std::strlen(info.szCSDVersion), sizeof info.szCSDVersion);
 }
 
-TEST(TokenTest, ThreadWithoutItsOwnTokenHasNone) {
+TEST_F(TokenTest, ThreadWithoutItsOwnTokenHasNone) {
   const BOOL openAsSelf[] = {/* 0 */ FALSE, /* 1 */ TRUE};
   for (BOOL self : openAsSelf) {
     SCOPED_TRACE(self);
@@ -47,7 +56,7 @@ TEST(TokenTest, ThreadWithoutItsOwnTokenHasNone) {
   }
 }
 
-TEST(TokenTest, GroupsSizeQueryThenRead) {
+TEST_F(TokenTest, GroupsSizeQueryThenRead) {
   HANDLE token = nullptr;
   SetLastError(0xdeadbeef);
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) << GetLastError();
@@ -85,9 +94,9 @@ TEST(TokenTest, GroupsSizeQueryThenRead) {
   }
 }
 
-TEST(SidTest, AllocateCompareAndFree) {
+TEST_F(SidTest, AllocateCompareAndFree) {
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
   PSID admins1 = nullptr, admins2 = nullptr, users = nullptr, everyone = nullptr;
   SetLastError(0xdeadbeef);
   ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
@@ -97,7 +106,7 @@ TEST(SidTest, AllocateCompareAndFree) {
                                        DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &admins2));
   ASSERT_TRUE(AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID,
                                        DOMAIN_ALIAS_RID_USERS, 0, 0, 0, 0, 0, 0, &users));
-  ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, 0, 0, 0, 0, 0, 0, 0, 0, &everyone));
+  ASSERT_TRUE(AllocateAndInitializeSid(&worldAuthority, 1, 0, 0, 0, 0, 0, 0, 0, 0, &everyone));
   EXPECT_NE(admins1, admins2) << "each call gives its own SID";
 
   struct Row {
@@ -120,7 +129,7 @@ TEST(SidTest, AllocateCompareAndFree) {
   }
 }
 
-TEST(SidTest, TooManySubAuthoritiesIsRefused) {
+TEST_F(SidTest, TooManySubAuthoritiesIsRefused) {
   SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
   PSID sid = reinterpret_cast<PSID>(static_cast<uintptr_t>(0xA5A5A5A5));
   SetLastError(0xdeadbeef);

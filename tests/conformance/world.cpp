@@ -6,6 +6,7 @@
 #include "emu/core.h"
 #include "emu/fs.h"
 #include "emu/registry.h"
+#include "emu/system.h"
 #endif
 
 namespace conf {
@@ -72,6 +73,11 @@ bool AnsiIsWindows1252() { return true; }
 World::World() : root_("C:\\TEMP\\conf\\"), regKey_(std::string(kRegParent) + "\\Scratch") {
   emu::Reset();
   emu::AddFolder("C:\\TEMP\\conf");
+  // Every real token has groups; a plain user's has at least these.
+  emu::SetProcessTokenGroups({{"S-1-1-0", SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT |
+                                              SE_GROUP_ENABLED},
+                              {"S-1-5-32-545", SE_GROUP_MANDATORY | SE_GROUP_ENABLED_BY_DEFAULT |
+                                                   SE_GROUP_ENABLED}});
   emu::CreateRegKey(HKEY_CURRENT_USER, regKey_);
 }
 

@@ -41,4 +41,16 @@ fi
 [ "$(id -u)" = 0 ] && export KELCONF_UNIX_ROOT=1
 timeout 120 "${locale[@]}" "$wine" "$exe" --gtest_color=no "$@"
 status=$?
+
+# The suite's scratch folders and registry keys must all be gone again.
+leftovers="$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -iname 'kelconf-*' 2>/dev/null)"
+if [ -n "$leftovers" ]; then
+  echo "conformance: scratch folders left behind:" >&2
+  echo "$leftovers" >&2
+  [ "$status" = 0 ] && status=1
+fi
+if "${locale[@]}" "$wine" reg query 'HKCU\Software\KelmoraConformance' >/dev/null 2>&1; then
+  echo "conformance: HKCU\Software\KelmoraConformance left behind" >&2
+  [ "$status" = 0 ] && status=1
+fi
 exit "$status"
