@@ -260,6 +260,53 @@ TEST_F(FilesTest, DeleteRefusals) {
   }
 }
 
+TEST_F(FilesTest, AttributeCallsOnMissingEntries) {
+  struct Row {
+    const char* name;
+    DWORD error;
+  };
+  const Row rows[] = {
+      /* 0 */ {"Missing.jcf", ERROR_FILE_NOT_FOUND},
+      /* 1 */ {"Missing\\Kel.jcf", ERROR_PATH_NOT_FOUND},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE(std::string("row ") + std::to_string(i) + ": " + rows[i].name);
+    const std::string path = world.Path(rows[i].name);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), rows[i].error);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetLastError(), rows[i].error);
+  }
+}
+
+TEST_F(FilesTest, ReadAtEndAndWriteWithoutWriteAccess) {
+  world.AddFile("Kel.JCF", "abc");
+  ScopedHandle file(Open("Kel.JCF", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+  ASSERT_TRUE(file.valid()) << GetLastError();
+  char buffer[8];
+  std::memset(buffer, 0xA5, sizeof buffer);
+  DWORD got = 0xA5A5A5A5;
+  ASSERT_TRUE(ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr));
+  EXPECT_EQ(got, 3u);
+  EXPECT_EQ(std::string(buffer, 3), "abc");
+  EXPECT_EQ(static_cast<unsigned char>(buffer[3]), 0xA5u);
+
+  // At the end a read succeeds with nothing read.
+  got = 0xA5A5A5A5;
+  SetLastError(0xdeadbeef);
+  EXPECT_TRUE(ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr));
+  EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+  EXPECT_EQ(got, 0u);
+
+  DWORD written = 0xA5A5A5A5;
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(WriteFile(file.get(), "x", 1, &written, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(written, 0u);
+}
+
 TEST_F(FilesTest, MoveOntoItsOwnName) {
   world.AddFile("AutoLoad.Lst", "list");
   struct Row {

@@ -196,6 +196,22 @@ TEST_F(RegistryTest, EnumerationRunsToNoMoreItems) {
   }
 }
 
+TEST_F(RegistryTest, InfoCountsSubkeysAndValues) {
+  ScopedKey key;
+  ASSERT_EQ(OpenScratch(key), ERROR_SUCCESS);
+  DWORD subKeys = 0xA5A5A5A5, maxSubKeyLength = 0xA5A5A5A5, values = 0xA5A5A5A5,
+        maxValueNameLength = 0xA5A5A5A5;
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, &maxSubKeyLength,
+                             nullptr, &values, &maxValueNameLength, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+  EXPECT_EQ(subKeys, 2u);             // Alpha, Beta: not Beta's own subkey
+  EXPECT_EQ(maxSubKeyLength, 5u);     // "Alpha", without the zero
+  EXPECT_EQ(values, 3u);              // DisplayName, NoZero, Count
+  EXPECT_EQ(maxValueNameLength, 11u); // "DisplayName"
+}
+
 TEST_F(RegistryTest, DeleteOfKeyWithSubkeysIsRefused) {
   ScopedKey key;
   ASSERT_EQ(OpenScratch(key, KEY_ALL_ACCESS), ERROR_SUCCESS);

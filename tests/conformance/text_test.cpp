@@ -128,4 +128,31 @@ TEST(CompareStringTest, IgnoreCaseComparesLettersOfEitherCaseAsEqual) {
   }
 }
 
+// A search for a word inside a longer text compares with counts, not zeros.
+TEST(CompareStringTest, CountsLimitTheComparedText) {
+  if (!conf::AnsiIsWindows1252()) GTEST_SKIP() << "ANSI code page is not 1252";
+  struct Row {
+    const char* left;
+    int leftCount;
+    const char* right;
+    int rightCount;
+    int result;
+  };
+  const Row rows[] = {
+      /* 0 */ {"install.801", 7, "INSTALL", -1, CSTR_EQUAL},
+      /* 1 */ {"c:\\program files\\kel\\keldel.exe", 2, "C:", 2, CSTR_EQUAL},
+      /* 2 */ {"install.801", 8, "INSTALL", 7, CSTR_GREATER_THAN},
+      /* 3 */ {"Lang", 4, "LANGUAGE", 5, CSTR_LESS_THAN},
+      /* 4 */ {"abc", 0, "", 0, CSTR_EQUAL},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    SCOPED_TRACE("row " + std::to_string(i));
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, rows[i].left, rows[i].leftCount,
+                             rows[i].right, rows[i].rightCount),
+              rows[i].result);
+    EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+  }
+}
+
 }  // namespace
