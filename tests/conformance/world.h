@@ -62,7 +62,9 @@ class World {
  private:
   std::string root_;
   std::string regKey_;
-  std::string savedCurrentDir_;
+#ifdef _WIN32
+  std::string savedCurrentDir_;  // the emulated one goes with the next reset
+#endif
 };
 
 // Closes a file or find handle on every way out of a test, so the scratch folder can go.
