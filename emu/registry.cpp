@@ -299,6 +299,11 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
       status = ERROR_MORE_DATA;
     } else if (size > 0) {
       std::memcpy(lpData, value.data.data(), size);
+      // A text stored without its zero gets one when the buffer has room, as NT does; the
+      // size reported still counts the stored bytes only.
+      const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ ||
+                        value.type == REG_MULTI_SZ;
+      if (text && *lpcbData > size && value.data.back() != '\0') lpData[size] = 0;
     }
   }
   if (lpcbData) *lpcbData = size;
