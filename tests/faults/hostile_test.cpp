@@ -23,8 +23,6 @@ using testsupport::Medium;
 
 namespace {
 
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelmora";
-const char kAdvice[] = ". Download latest program from www.kelmora.com/www.kelmora.org and reinstall.";
 const char kKelRegistryError[] = "Setup Error|Error accessing KEL Windows' Registry";
 const char kJawsRegistryError[] = "Setup Error|Error accessing Jaws Windows' Registry";
 const char kEngineLaunch[] = "C:\\TEMP\\KEL.EXE \"D:\\\"";

@@ -14,8 +14,6 @@ using testsupport::Medium;
 
 namespace {
 
-const char kAdvice[] = ". Download latest program from www.kelmora.com/www.kelmora.org and reinstall.";
-const char kUninstall[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelmora";
 
 class InstallStateTest : public LauncherTest {
  protected:

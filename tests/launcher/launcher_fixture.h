@@ -11,6 +11,13 @@
 #include "winsys/errors.h"
 #include "winsys/files.h"
 
+// The download advice that every "Check Startup" notice ends with.
+inline constexpr char kAdvice[] =
+    ". Download latest program from www.kelmora.com/www.kelmora.org and reinstall.";
+// The product's uninstall entry, below HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE.
+inline constexpr char kUninstall[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelmora";
+
 class LauncherTest : public testsupport::MachineTest {
  protected:
   void SetUp() override {

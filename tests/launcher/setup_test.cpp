@@ -16,7 +16,6 @@ using testsupport::Medium;
 
 namespace {
 
-const char kAdvice[] = ". Download latest program from www.kelmora.com/www.kelmora.org and reinstall.";
 
 class SetupRunTest : public LauncherTest {};
 
