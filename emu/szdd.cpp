@@ -73,6 +73,15 @@ Result Decoder::ExpandBody(const ReadFn& read, const WriteFn& write) {
   auto distance = [&](size_t at, uint32_t wpos) -> size_t {
     return ((uint32_t(at) + ringBias_ - wpos - 1) & 0xFFFu) + 1;
   };
+  // One match token (two bytes at ip, both known to be there): copies it and moves on.
+  auto match = [&]() {
+    const unsigned b1 = ip[0];
+    const unsigned b2 = ip[1];
+    ip += 2;
+    const size_t len = (b2 & 0x0Fu) + 3;
+    CopyMatch(out + pos, distance(pos, b1 | (b2 & 0xF0u) << 4), len);
+    pos += len;
+  };
 
   for (;;) {
     if (size_t(end - ip) < kGroupIn && !atEnd) {
@@ -108,12 +117,7 @@ Result Decoder::ExpandBody(const ReadFn& read, const WriteFn& write) {
         if (flags & 1u) {
           out[pos++] = *ip++;
         } else {
-          const unsigned b1 = ip[0];
-          const unsigned b2 = ip[1];
-          ip += 2;
-          const size_t len = (b2 & 0x0Fu) + 3;
-          CopyMatch(out + pos, distance(pos, b1 | (b2 & 0xF0u) << 4), len);
-          pos += len;
+          match();
         }
       }
     }
@@ -135,12 +139,7 @@ Result Decoder::ExpandBody(const ReadFn& read, const WriteFn& write) {
           ip = end;
           break;
         }
-        const unsigned b1 = ip[0];
-        const unsigned b2 = ip[1];
-        ip += 2;
-        const size_t len = (b2 & 0x0Fu) + 3;
-        CopyMatch(out + pos, distance(pos, b1 | (b2 & 0xF0u) << 4), len);
-        pos += len;
+        match();
       }
       if (pos >= kFlushAt) {
         pos = Flush(pos, write, result);
