@@ -57,8 +57,7 @@ TEST_F(InstallStateTest, DecisionByDisplayNameInstallFilesAndInstalledProgram) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     if (row.displayName) Installed(row.displayName, row.program);
     if (row.files) Medium("D:\\", kCompleteMedium);
     Medium("D:\\", {"Texts801.dat"});
@@ -85,8 +84,7 @@ TEST_F(InstallStateTest, RegistryErrorShowsItsNoticeAndTheCheckGoesOn) {
   EXPECT_TRUE(CheckInstallState("D:\\"));
   EXPECT_THAT(Boxes(), ElementsAre("Setup Error|Error accessing KEL Windows' Registry"));
 
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   emu::SetRegDword(HKEY_CURRENT_USER, kUninstall, "DisplayName", 751);
   EXPECT_FALSE(CheckInstallState("D:\\"));
   EXPECT_THAT(Boxes(), ElementsAre("Setup Error|Error accessing KEL Windows' Registry",
@@ -134,8 +132,7 @@ TEST_F(InstallStateTest, DataFolderFallsBackToTheInstallFolder) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     Installed("Kelmora 7.5");
     emu::SetRegString(HKEY_CURRENT_USER, kUninstall, "UninstallString", rows[i].uninstall);
     emu::AddFile("D:\\Texts801.dat", "m");
@@ -193,8 +190,7 @@ TEST_F(InstallStateTest, AutorunShortcutComparesTheFileDates) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     Installed("Kelmora 7.5", false);
     emu::EntrySpec spec;
     spec.lastWrite = row.installed;

@@ -72,8 +72,7 @@ TEST_F(ProcessTest, AdministratorTestFailuresEndTheProcessBeforeTheEntry) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     Medium("D:\\", kCompleteMedium);
     emu::FailCall(rows[i].api, rows[i].nth, rows[i].error);
 

@@ -79,8 +79,7 @@ TEST_F(SetupRunTest, InstallFilesGoneAtTheSecondCheckStopWithNoticeOne) {
   // One dry pass of the check tells how many searches each check makes.
   ASSERT_TRUE(InstallFilesPresent("D:\\"));
   const int perCheck = emu::CallCount("FindFirstFileA");
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   Medium("D:\\", kCompleteMedium);
   // Searches: 1 for kel\win32, then a whole check, then the second check whose second-to-last
   // search is the one for "Lang*.*".
@@ -109,8 +108,7 @@ TEST_F(SetupRunTest, InstallFilesPresentNeedsEveryFile) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     Medium("D:\\", rows[i].files);
     EXPECT_EQ(InstallFilesPresent("D:\\"), rows[i].present);
   }
@@ -121,8 +119,7 @@ TEST_F(SetupRunTest, ALangFolderOrHiddenLangFileSatisfiesThePattern) {
   emu::AddFolder("D:\\Langs");
   EXPECT_TRUE(InstallFilesPresent("D:\\"));
 
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   Medium("D:\\", {"Kel.Ex_", "Install.Msg", "Common.801", "Kel.JCF"});
   emu::EntrySpec hidden;
   hidden.attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -152,8 +149,7 @@ TEST_F(SetupRunTest, TemporarySpaceDecidesTheWarningAndTheExpansionFolder) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     if (row.tempDrive != 'C') {
       emu::DriveSpec spec;
       spec.freeBytes = row.tempDriveFree;
@@ -273,8 +269,7 @@ TEST_F(SetupRunTest, EveryLaunchResultHasItsNotice) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     const Row& row = rows[i];
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     Medium("D:\\", kCompletePlainMedium);
     emu::ScriptWinExecResult(row.result, row.result < 32 ? ERROR_FILE_NOT_FOUND : 0);
 
@@ -314,8 +309,7 @@ TEST_F(SetupRunTest, ScreenReaderErrorShowsItsNoticeOnlyWhenRegisteredAndTheEngi
   // The same error while the registration cannot be confirmed shows nothing. A dry run tells
   // which key opening is the confirmation (the last one of the run).
   const int opens = emu::CallCount("RegOpenKeyExA");
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   Medium("D:\\", kCompleteMedium);
   emu::SetRegDword(HKEY_CLASSES_ROOT, ".jcf", "", 7);
   emu::FailCall("RegOpenKeyExA", opens, ERROR_ACCESS_DENIED);
@@ -344,8 +338,7 @@ TEST_F(SetupRunTest, KelDelAnywhereInTheOwnPathDoesNothing) {
   };
   for (size_t i = 0; i < std::size(paths); ++i) {
     SCOPED_TRACE(i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     Medium("D:\\", {"Install.Msg"});  // would show a notice if the run started
     SetLauncher(paths[i], "");
     LauncherEntry();
@@ -365,8 +358,7 @@ TEST_F(SetupRunTest, ExpandFileFailuresEachShowTheirNotice) {
   EXPECT_FALSE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
   EXPECT_THAT(Boxes(), ElementsAre("CopyFile|Error opening source file \"D:\\Kel.Ex_\""));
 
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral("engine"));
   // LZ32 retries a name it cannot open under its compressed spelling, so only a folder that
   // does not exist makes the destination fail for sure.
@@ -374,8 +366,7 @@ TEST_F(SetupRunTest, ExpandFileFailuresEachShowTheirNotice) {
   EXPECT_THAT(Boxes(), ElementsAre("CopyFile|Error opening destination file \"C:\\GONE\\Kel.exe\""));
   EXPECT_EQ(emu::OpenHandleCount(), 0u) << "the source was closed again";
 
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral("engine"));
   emu::FailCall("WriteFile", 1, ERROR_DISK_FULL);
   EXPECT_FALSE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
@@ -393,8 +384,7 @@ TEST_F(SetupRunTest, ExpandFileRefusesACutShortExpansion) {
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "row " << i);
-    emu::Reset();
-    SetUp();
+    SetUp();  // a fresh machine
     emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral(engine));
     emu::FailCall("ReadFile", rows[i], ERROR_READ_FAULT);
 
@@ -405,8 +395,7 @@ TEST_F(SetupRunTest, ExpandFileRefusesACutShortExpansion) {
     EXPECT_EQ(emu::OpenHandleCount(), 0u);
   }
   // Without a fault the same engine expands whole.
-  emu::Reset();
-  SetUp();
+  SetUp();  // a fresh machine
   emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral(engine));
   EXPECT_TRUE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
   EXPECT_TRUE(emu::FileContent("C:\\TEMP\\Kel.exe") == engine);
