@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace emu::szdd {
 
@@ -33,6 +35,10 @@ struct Header {
 };
 
 Header ParseHeader(const uint8_t* data, size_t size);
+
+// An SZDD file holding plain as literals only (no matches): every byte of it is predictable,
+// which is what tests and hand-written scenarios want from a compressed engine.
+std::string LiteralStream(std::string_view plain);
 
 // Fills buf with up to cap bytes; returns the count, 0 at the end, a negative value on error.
 using ReadFn = std::function<ptrdiff_t(uint8_t* buf, size_t cap)>;

@@ -5,7 +5,7 @@
 #include "launcher/setup.h"
 #include "rtl/exceptions.h"
 #include "tests/launcher/launcher_fixture.h"
-#include "tests/support/szdd.h"
+#include "emu/szdd.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -359,7 +359,7 @@ TEST_F(SetupRunTest, ExpandFileFailuresEachShowTheirNotice) {
   EXPECT_THAT(Boxes(), ElementsAre("CopyFile|Error opening source file \"D:\\Kel.Ex_\""));
 
   SetUp();  // a fresh machine
-  emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral("engine"));
+  emu::AddFile("D:\\Kel.Ex_", emu::szdd::LiteralStream("engine"));
   // LZ32 retries a name it cannot open under its compressed spelling, so only a folder that
   // does not exist makes the destination fail for sure.
   EXPECT_FALSE(ExpandFile("D:\\Kel.Ex_", "C:\\GONE\\Kel.exe"));
@@ -367,7 +367,7 @@ TEST_F(SetupRunTest, ExpandFileFailuresEachShowTheirNotice) {
   EXPECT_EQ(emu::OpenHandleCount(), 0u) << "the source was closed again";
 
   SetUp();  // a fresh machine
-  emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral("engine"));
+  emu::AddFile("D:\\Kel.Ex_", emu::szdd::LiteralStream("engine"));
   emu::FailCall("WriteFile", 1, ERROR_DISK_FULL);
   EXPECT_FALSE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
   EXPECT_THAT(Boxes(), ElementsAre("CopyFile|Error copying file \"D:\\Kel.Ex_\" to \"C:\\TEMP\\Kel.exe\""));
@@ -385,7 +385,7 @@ TEST_F(SetupRunTest, ExpandFileRefusesACutShortExpansion) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "row " << i);
     SetUp();  // a fresh machine
-    emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral(engine));
+    emu::AddFile("D:\\Kel.Ex_", emu::szdd::LiteralStream(engine));
     emu::FailCall("ReadFile", rows[i], ERROR_READ_FAULT);
 
     EXPECT_FALSE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
@@ -396,7 +396,7 @@ TEST_F(SetupRunTest, ExpandFileRefusesACutShortExpansion) {
   }
   // Without a fault the same engine expands whole.
   SetUp();  // a fresh machine
-  emu::AddFile("D:\\Kel.Ex_", testsupport::SzddLiteral(engine));
+  emu::AddFile("D:\\Kel.Ex_", emu::szdd::LiteralStream(engine));
   EXPECT_TRUE(ExpandFile("D:\\Kel.Ex_", "C:\\TEMP\\Kel.exe"));
   EXPECT_TRUE(emu::FileContent("C:\\TEMP\\Kel.exe") == engine);
 }

@@ -1,6 +1,6 @@
 #include "tests/support/machine.h"
 
-#include "tests/support/szdd.h"
+#include "emu/szdd.h"
 
 namespace testsupport {
 
@@ -14,7 +14,7 @@ const std::vector<std::string> kCompletePlainMedium = {"Kel.Exe", "Install.Msg",
 void Medium(const std::string& folder, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     std::string content = name;
-    if (name == "Kel.Ex_") content = SzddLiteral(kEngineBytes);
+    if (name == "Kel.Ex_") content = emu::szdd::LiteralStream(kEngineBytes);
     if (name == "Kel.Exe") content = kEngineBytes;
     emu::AddFile(folder + name, content);
   }

@@ -12,6 +12,7 @@
 #include "emu/fs.h"
 #include "emu/registry.h"
 #include "emu/system.h"
+#include "emu/szdd.h"
 
 namespace scenario {
 
@@ -471,19 +472,7 @@ std::string Scenario::CommandLine() const {
   return line;
 }
 
-std::string SzddOf(const std::string& plain) {
-  std::string out = "SZDD\x88\xF0\x27\x33";
-  out += 'A';
-  out += '_';
-  const uint32_t size = static_cast<uint32_t>(plain.size());
-  for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((size >> shift) & 0xFF);
-  for (size_t i = 0; i < plain.size(); i += 8) {
-    // Eight literal bytes (or the rest) after a flag byte of ones.
-    out += '\xFF';
-    out += plain.substr(i, 8);
-  }
-  return out;
-}
+std::string SzddOf(const std::string& plain) { return emu::szdd::LiteralStream(plain); }
 
 HKEY ParseKeyName(const std::string& name, const std::string& field, std::string& path) {
   static const std::vector<std::pair<std::string, HKEY>> kRoots = {
